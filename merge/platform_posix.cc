@@ -1,0 +1,250 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "merge/naming.h"
+#include "merge/platform.h"
+
+namespace segjoin {
+
+const char kPathSeparator = '/';
+
+namespace {
+
+constexpr off_t kLargestReadableFile = INT32_MAX;  // 2 GiB - 1
+constexpr size_t kCopyBlockSize = 1 << 20;
+
+// Closes a descriptor on every path out of a function.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  // Closes now, reporting errors that only show at close (quota, NFS).
+  bool Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = open(path, flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+// A read lease is refused with EAGAIN while any process has the file open
+// for writing: the POSIX stand-in for a share mode that denies writers. While
+// the lease is held, a writer's open() waits until it is released.
+class ReadLease {
+ public:
+  explicit ReadLease(int fd) : fd_(fd) {
+    // Breaking a lease signals its holder with SIGIO, whose default action
+    // ends the process. We release leases within one read, so the signal
+    // carries nothing we need.
+    static std::once_flag ignore_sigio;
+    std::call_once(ignore_sigio, [] {
+      struct sigaction current {};
+      if (sigaction(SIGIO, nullptr, &current) == 0 &&
+          current.sa_handler == SIG_DFL) {
+        signal(SIGIO, SIG_IGN);
+      }
+    });
+    held_ = fcntl(fd_, F_SETLEASE, F_RDLCK) == 0;
+    // Other errors mean leases are unavailable here (file system without
+    // them, a file we do not own without CAP_LEASE): read without the check.
+    writer_present_ = !held_ && errno == EAGAIN;
+  }
+  ReadLease(const ReadLease&) = delete;
+  ReadLease& operator=(const ReadLease&) = delete;
+  ~ReadLease() {
+    if (held_) fcntl(fd_, F_SETLEASE, F_UNLCK);
+  }
+  bool writer_present() const { return writer_present_; }
+
+ private:
+  int fd_;
+  bool held_ = false;
+  bool writer_present_ = false;
+};
+
+class PosixStagingFile : public StagingFile {
+ public:
+  PosixStagingFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  ~PosixStagingFile() override {
+    if (!committed_) unlink(path_.c_str());
+  }
+
+  bool Append(const char* data, size_t size) override {
+    failed_ = failed_ || !WriteAll(fd_.get(), data, size);
+    return !failed_;
+  }
+
+  CopyStatus AppendFileContents(const std::string& path) override {
+    if (failed_) return CopyStatus::kWriteFailed;
+    FileDescriptor source(OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!source.valid()) return CopyStatus::kReadFailed;
+    const CopyStatus status = CopyFrom(source.get());
+    failed_ = status == CopyStatus::kWriteFailed;
+    return status;
+  }
+
+  bool CommitAs(const std::string& path) override {
+    const bool closed = fd_.Close();
+    if (failed_ || !closed || rename(path_.c_str(), path.c_str()) != 0) {
+      failed_ = true;
+      return false;
+    }
+    committed_ = true;
+    return true;
+  }
+
+ private:
+  CopyStatus CopyFrom(int source) {
+    // The kernel copies between files without bringing the data up to us.
+    for (;;) {
+      const ssize_t copied = copy_file_range(source, nullptr, fd_.get(),
+                                             nullptr, 1 << 30, 0);
+      if (copied == 0) return CopyStatus::kOk;
+      if (copied > 0) continue;
+      if (errno == EINTR) continue;
+      if (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+          errno == EOPNOTSUPP || errno == EBADF)
+        break;  // not offered here: copy by hand from where it stopped
+      return errno == EIO ? CopyStatus::kReadFailed : CopyStatus::kWriteFailed;
+    }
+    std::unique_ptr<char[]> block(new char[kCopyBlockSize]);
+    for (;;) {
+      const ssize_t got = read(source, block.get(), kCopyBlockSize);
+      if (got == 0) return CopyStatus::kOk;
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return CopyStatus::kReadFailed;
+      }
+      if (!WriteAll(fd_.get(), block.get(), static_cast<size_t>(got)))
+        return CopyStatus::kWriteFailed;
+    }
+  }
+
+  FileDescriptor fd_;
+  const std::string path_;
+  bool failed_ = false;
+  bool committed_ = false;
+};
+
+class PosixFileSystem : public FileSystem {
+ public:
+  void ReadWholeFile(const std::string& path, Bytes& content) override {
+    content.clear();
+    if (path.empty()) return;
+    // O_NONBLOCK keeps a FIFO from stalling the job; it is refused below.
+    FileDescriptor fd(
+        OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.valid()) return;
+    struct stat info {};
+    if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+    if (info.st_size == 0 || info.st_size > kLargestReadableFile) return;
+    ReadLease lease(fd.get());
+    if (lease.writer_present()) return;
+
+    const auto size = static_cast<size_t>(info.st_size);
+    content.resize(size);
+    size_t done = 0;
+    while (done < size) {
+      const ssize_t got = read(fd.get(), content.data() + done, size - done);
+      if (got == 0) break;  // shrank since fstat: keep what arrived
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        content.clear();
+        return;
+      }
+      done += static_cast<size_t>(got);
+    }
+    content.resize(done);
+  }
+
+  std::unique_ptr<StagingFile> CreateStagingFile(
+      const std::string& directory) override {
+    // Hidden, and unique per process and call, so that two jobs or two
+    // programs never share one.
+    static std::atomic<unsigned> counter{0};
+    const auto clock = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string name = "." + std::string(kOutputStem) + "-" +
+                               std::to_string(getpid()) + "-" +
+                               std::to_string(counter++) + "-" +
+                               std::to_string(clock % 1000000) + ".part";
+      const std::string path = JoinPath(directory, name);
+      const int fd = OpenRetrying(
+          path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) return std::make_unique<PosixStagingFile>(fd, path);
+      if (errno != EEXIST) return nullptr;
+    }
+    return nullptr;
+  }
+};
+
+}  // namespace
+
+std::string RunDirectory() {
+  std::vector<char> buffer(256);
+  for (;;) {
+    const ssize_t length =
+        readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0) return "";
+    if (static_cast<size_t>(length) < buffer.size()) {
+      std::string path(buffer.data(), static_cast<size_t>(length));
+      const size_t slash = path.rfind('/');
+      return slash == std::string::npos ? "" : path.substr(0, slash);
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool ChangeCurrentDirectory(const std::string& directory) {
+  return chdir(directory.empty() ? "/" : directory.c_str()) == 0;
+}
+
+FileSystem& RealFileSystem() {
+  static PosixFileSystem file_system;
+  return file_system;
+}
+
+}  // namespace segjoin

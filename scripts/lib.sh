@@ -1,0 +1,27 @@
+# Shared by the scripts: installs Debian packages only when they are missing.
+
+# The Linux build and its tests.
+LINUX_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev)
+
+apt_updated=""
+ensure_packages() {
+  local missing=() package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null |
+      grep -q "install ok installed" || missing+=("$package")
+  done
+  ((${#missing[@]})) || return 0
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  echo "Installing missing packages: ${missing[*]}"
+  if [ -z "$apt_updated" ]; then
+    $sudo apt-get update -qq
+    apt_updated=yes
+  fi
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+build_linux() {
+  cmake --preset linux >/dev/null
+  cmake --build --preset linux
+}
