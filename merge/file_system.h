@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,18 @@ class FileSystem {
   virtual std::unique_ptr<StagingFile> CreateStagingFile(
       const std::string& directory) = 0;
 };
+
+// Makes room for a file's content. A file too large for the memory left
+// reads as absent instead of ending the program.
+inline bool ResizeForContent(Bytes& content, size_t size) {
+  try {
+    content.resize(size);
+    return true;
+  } catch (const std::bad_alloc&) {
+    Bytes().swap(content);
+    return false;
+  }
+}
 
 }  // namespace segjoin
 

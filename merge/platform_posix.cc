@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -184,7 +185,7 @@ class PosixFileSystem : public FileSystem {
     if (lease.writer_present()) return;
 
     const auto size = static_cast<size_t>(info.st_size);
-    content.resize(size);
+    if (!ResizeForContent(content, size)) return;
     size_t done = 0;
     while (done < size) {
       const ssize_t got = read(fd.get(), content.data() + done, size - done);

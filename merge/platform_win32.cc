@@ -3,6 +3,7 @@
 #include <atomic>
 #include <climits>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "merge/naming.h"
@@ -117,7 +118,7 @@ class Win32FileSystem : public FileSystem {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) return;
     if (size.QuadPart <= 0 || size.QuadPart > INT_MAX) return;
-    content.resize(static_cast<size_t>(size.QuadPart));
+    if (!ResizeForContent(content, static_cast<size_t>(size.QuadPart))) return;
     size_t done = 0;
     while (done < content.size()) {
       DWORD got = 0;
