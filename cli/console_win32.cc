@@ -1,8 +1,7 @@
 // windows.h must come before the other Windows headers.
-#include <windows.h>
-
 #include <io.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include "cli/console.h"
 #include "merge/win32_text.h"

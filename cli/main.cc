@@ -10,8 +10,7 @@ int main(int argc, char** argv) {
   // Progress lines are many: let the stream buffer them; the job flushes
   // where a person is watching.
   std::ios::sync_with_stdio(false);
-  return segjoin::RunCommandLine(segjoin::CommandLineArguments(argc, argv),
-                                 std::cout, std::cerr,
-                                 segjoin::IsTerminal(stdout),
-                                 segjoin::RealFileSystem());
+  return segjoin::RunCommandLine(
+      segjoin::CommandLineArguments(argc, argv), std::cout, std::cerr,
+      segjoin::IsTerminal(stdout), segjoin::RealFileSystem());
 }

@@ -1,11 +1,10 @@
 #include "merge/merge_job.h"
 
 #include <fcntl.h>
-#include <sys/mount.h>
-#include <unistd.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -248,8 +247,7 @@ TEST_P(NamingOnDiskTest, ReadsTheNumberedFiles) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, NamingOnDiskTest,
-    testing::Values(NamingCase{"", "1", {1, 2}},
-                    NamingCase{"p", "", {0, 1}},
+    testing::Values(NamingCase{"", "1", {1, 2}}, NamingCase{"p", "", {0, 1}},
                     NamingCase{"p", "-2", {-2, -1, 0, 1}},
                     NamingCase{"p", " ２", {2, 3}},
                     NamingCase{"p", "2147483647", {2147483647, -2147483648}},
@@ -288,9 +286,8 @@ TEST_F(MergeJobTest, FailedOutputWriteIsReported) {
 class FullDiskTest : public MergeJobTest {
  protected:
   void SetUp() override {
-    if (geteuid() != 0 ||
-        mount("segjoin-test", dir_.path().c_str(), "tmpfs", 0,
-              "size=256k") != 0)
+    if (geteuid() != 0 || mount("segjoin-test", dir_.path().c_str(), "tmpfs", 0,
+                                "size=256k") != 0)
       GTEST_SKIP() << "cannot mount a small file system here";
     mounted_ = true;
   }

@@ -10,8 +10,8 @@
 #include <climits>
 #include <cstdint>
 #include <memory>
-#include <new>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -107,7 +107,8 @@ class ReadLease {
 
 class PosixStagingFile : public StagingFile {
  public:
-  PosixStagingFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  PosixStagingFile(int fd, std::string path)
+      : fd_(fd), path_(std::move(path)) {}
   ~PosixStagingFile() override {
     if (!committed_) unlink(path_.c_str());
   }
@@ -140,8 +141,8 @@ class PosixStagingFile : public StagingFile {
   CopyStatus CopyFrom(int source) {
     // The kernel copies between files without bringing the data up to us.
     for (;;) {
-      const ssize_t copied = copy_file_range(source, nullptr, fd_.get(),
-                                             nullptr, 1 << 30, 0);
+      const ssize_t copied =
+          copy_file_range(source, nullptr, fd_.get(), nullptr, 1 << 30, 0);
       if (copied == 0) return CopyStatus::kOk;
       if (copied > 0) continue;
       if (errno == EINTR) continue;
@@ -175,8 +176,8 @@ class PosixFileSystem : public FileSystem {
     content.clear();
     if (path.empty()) return;
     // O_NONBLOCK keeps a FIFO from stalling the job; it is refused below.
-    FileDescriptor fd(
-        OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    FileDescriptor fd(OpenRetrying(
+        path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.valid()) return;
     struct stat info {};
     if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return;

@@ -123,8 +123,7 @@ class Win32FileSystem : public FileSystem {
     while (done < content.size()) {
       DWORD got = 0;
       if (!ReadFile(file.get(), content.data() + done,
-                    static_cast<DWORD>(content.size() - done), &got,
-                    nullptr)) {
+                    static_cast<DWORD>(content.size() - done), &got, nullptr)) {
         content.clear();
         return;
       }
@@ -138,11 +137,11 @@ class Win32FileSystem : public FileSystem {
       const std::string& directory) override {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string name =
-          "." + std::string(kOutputStem) + "-" +
-          std::to_string(GetCurrentProcessId()) + "-" +
-          std::to_string(counter++) + "-" +
-          std::to_string(GetTickCount() % 1000000) + ".part";
+      const std::string name = "." + std::string(kOutputStem) + "-" +
+                               std::to_string(GetCurrentProcessId()) + "-" +
+                               std::to_string(counter++) + "-" +
+                               std::to_string(GetTickCount() % 1000000) +
+                               ".part";
       const std::string path = JoinPath(directory, name);
       // Shared with nobody while it is written.
       HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr,
@@ -160,8 +159,8 @@ class Win32FileSystem : public FileSystem {
 std::string RunDirectory() {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = GetModuleFileNameW(
-        nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(),
+                                            static_cast<DWORD>(buffer.size()));
     if (length == 0) return "";
     if (length < buffer.size()) {
       buffer.resize(length);

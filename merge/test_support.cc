@@ -15,8 +15,8 @@ namespace fs = std::filesystem;
 ScopedTempDir::ScopedTempDir() {
   std::random_device random;
   for (;;) {
-    const fs::path candidate =
-        fs::temp_directory_path() / ("segjoin-test-" + std::to_string(random()));
+    const fs::path candidate = fs::temp_directory_path() /
+                               ("segjoin-test-" + std::to_string(random()));
     if (fs::create_directory(candidate)) {
       path_ = candidate.string();
       return;

@@ -6,9 +6,8 @@ namespace segjoin {
 
 std::wstring Widen(std::string_view utf8) {
   if (utf8.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(),
-                                         static_cast<int>(utf8.size()),
-                                         nullptr, 0);
+  const int length = MultiByteToWideChar(
+      CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(length), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
                       wide.data(), length);

@@ -8,21 +8,21 @@
 namespace segjoin {
 
 enum class ControlKind {
-  kLabel,        // transparent caption, left-aligned, one line
-  kEdit,         // single-line edit box, centred text
-  kDigitsEdit,   // edit box that accepts only typed "0"-"9" and "-"
-  kPushButton,   // multi-line caption
+  kLabel,       // transparent caption, left-aligned, one line
+  kEdit,        // single-line edit box, centred text
+  kDigitsEdit,  // edit box that accepts only typed "0"-"9" and "-"
+  kPushButton,  // multi-line caption
 };
 
 // Control identifiers, also used by tests to find the controls.
 enum ControlId : int {
-  kStartLabelId = 1003,   // 透明标签3
+  kStartLabelId = 1003,        // 透明标签3
   kStartNumberFieldId = 1013,  // 编辑框3
-  kStatusLabelId = 1002,  // 透明标签2
-  kPrefixLabelId = 1001,  // 透明标签1
-  kPrefixFieldId = 1012,  // 编辑框2
-  kStatusFieldId = 1011,  // 编辑框1
-  kStartButtonId = 1021,  // 按钮1
+  kStatusLabelId = 1002,       // 透明标签2
+  kPrefixLabelId = 1001,       // 透明标签1
+  kPrefixFieldId = 1012,       // 编辑框2
+  kStatusFieldId = 1011,       // 编辑框1
+  kStartButtonId = 1021,       // 按钮1
 };
 
 struct ControlLayout {
@@ -42,8 +42,7 @@ inline constexpr std::array<ControlLayout, 7> kMainWindowControls{{
     {ControlKind::kDigitsEdit, kStartNumberFieldId, 64, 64, 208, 40, "", 3},
     {ControlKind::kLabel, kStatusLabelId, 8, 120, 48, 32, "处理结果", -1},
     {ControlKind::kLabel, kPrefixLabelId, 8, 16, 48, 32, "固定前缀", -1},
-    {ControlKind::kEdit, kPrefixFieldId, 64, 8, 208, 40, "2023-05-20184601",
-     2},
+    {ControlKind::kEdit, kPrefixFieldId, 64, 8, 208, 40, "2023-05-20184601", 2},
     {ControlKind::kEdit, kStatusFieldId, 64, 117, 208, 40, "", 1},
     {ControlKind::kPushButton, kStartButtonId, 288, 8, 72, 144, "启动", 0},
 }};
