@@ -1,7 +1,9 @@
+// clang-format off
 // windows.h must come before the other Windows headers.
+#include <windows.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
+// clang-format on
 
 #include "cli/console.h"
 #include "merge/win32_text.h"

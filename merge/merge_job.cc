@@ -45,6 +45,10 @@ MergeOutcome MergeJob::Run() {
   // the group becomes a chunk or the output is known only when it closes.
   std::unique_ptr<StagingFile> group;
   uint64_t group_size = 0;
+  // Once the first chunk is out, the output can only be the chunks joined:
+  // it starts from the first chunk and then takes every segment alongside
+  // the chunks, so the finish reads nothing back.
+  std::unique_ptr<StagingFile> output;
   // After a failed write the loop keeps reading, without writing, only until
   // it knows which file the lost data was meant for, so that the message can
   // name it.
@@ -59,11 +63,20 @@ MergeOutcome MergeJob::Run() {
 
     if (group_size > chunk_threshold_) {
       ++chunk_count;
-      if (write_failed || !group->CommitAs(PathOf(ChunkFileName(chunk_count))))
+      const std::string chunk_name = ChunkFileName(chunk_count);
+      if (write_failed || !group->CommitAs(PathOf(chunk_name)))
         return Fail(MergeOutcome::kWriteFailed, kWriteFailedTextPrefix,
-                    ChunkFileName(chunk_count));
+                    chunk_name);
       group.reset();
       group_size = 0;
+      if (chunk_count == 1) {
+        output = file_system_.CreateStagingFile(run_directory_);
+        if (!output)
+          return Fail(MergeOutcome::kWriteFailed, kWriteFailedTextPrefix,
+                      kOutputFileName);
+        const MergeOutcome copied = CopyChunkInto(*output, chunk_name);
+        if (copied != MergeOutcome::kCompleted) return copied;
+      }
     }
 
     if (!write_failed) {
@@ -72,12 +85,15 @@ MergeOutcome MergeJob::Run() {
       // Dropping the staging file gives its disk space back at once.
       if (write_failed) group.reset();
     }
-    group_size += segment.size();
-
     // With chunks already written, the failed group can only be the next one.
     if (write_failed && chunk_count > 0)
       return Fail(MergeOutcome::kWriteFailed, kWriteFailedTextPrefix,
                   ChunkFileName(chunk_count + 1));
+    if (output && !output->Append(segment.data(), segment.size()))
+      return Fail(MergeOutcome::kWriteFailed, kWriteFailedTextPrefix,
+                  kOutputFileName);
+    group_size += segment.size();
+
     if (!write_failed) {
       std::string progress(kProgressTextPrefix);
       progress += SegmentFileName(fields_.ReadPrefixText(), number);
@@ -91,48 +107,34 @@ MergeOutcome MergeJob::Run() {
     return MergeOutcome::kNoSegment;
   }
 
-  if (chunk_count == 0) {
-    if (write_failed || !group->CommitAs(PathOf(kOutputFileName)))
+  if (chunk_count > 0) {
+    const std::string last_chunk = ChunkFileName(chunk_count + 1);
+    if (write_failed || !group->CommitAs(PathOf(last_chunk)))
       return Fail(MergeOutcome::kWriteFailed, kWriteFailedTextPrefix,
-                  kOutputFileName);
-    fields_.SetStatusText(std::string(kCompletedText));
-    return MergeOutcome::kCompleted;
+                  last_chunk);
+    fields_.SetStatusText(std::string(kAssemblingText));
+    // The chunks' data is already in the output; only its name is missing.
+    group = std::move(output);
   }
-
-  const int32_t last_chunk = chunk_count + 1;
-  if (write_failed || !group->CommitAs(PathOf(ChunkFileName(last_chunk))))
-    return Fail(MergeOutcome::kWriteFailed, kWriteFailedTextPrefix,
-                ChunkFileName(last_chunk));
-  group.reset();
-  fields_.SetStatusText(std::string(kAssemblingText));
-  return AssembleChunks(last_chunk);
-}
-
-// Joins exactly the chunks this run wrote. Files beyond them, left by an
-// earlier run, belong to some other series and are not touched.
-MergeOutcome MergeJob::AssembleChunks(int32_t chunk_count) {
-  std::unique_ptr<StagingFile> output =
-      file_system_.CreateStagingFile(run_directory_);
-  if (!output)
-    return Fail(MergeOutcome::kWriteFailed, kWriteFailedTextPrefix,
-                kOutputFileName);
-  for (int32_t chunk = 1; chunk <= chunk_count; ++chunk) {
-    switch (output->AppendFileContents(PathOf(ChunkFileName(chunk)))) {
-      case CopyStatus::kOk:
-        break;
-      case CopyStatus::kReadFailed:
-        return Fail(MergeOutcome::kReadFailed, kReadFailedTextPrefix,
-                    ChunkFileName(chunk));
-      case CopyStatus::kWriteFailed:
-        return Fail(MergeOutcome::kWriteFailed, kWriteFailedTextPrefix,
-                    kOutputFileName);
-    }
-  }
-  if (!output->CommitAs(PathOf(kOutputFileName)))
+  if (write_failed || !group->CommitAs(PathOf(kOutputFileName)))
     return Fail(MergeOutcome::kWriteFailed, kWriteFailedTextPrefix,
                 kOutputFileName);
   fields_.SetStatusText(std::string(kCompletedText));
   return MergeOutcome::kCompleted;
+}
+
+MergeOutcome MergeJob::CopyChunkInto(StagingFile& output,
+                                     const std::string& chunk_name) {
+  switch (output.AppendFileContents(PathOf(chunk_name))) {
+    case CopyStatus::kOk:
+      return MergeOutcome::kCompleted;
+    case CopyStatus::kReadFailed:
+      return Fail(MergeOutcome::kReadFailed, kReadFailedTextPrefix, chunk_name);
+    case CopyStatus::kWriteFailed:
+      break;
+  }
+  return Fail(MergeOutcome::kWriteFailed, kWriteFailedTextPrefix,
+              kOutputFileName);
 }
 
 }  // namespace segjoin

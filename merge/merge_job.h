@@ -36,7 +36,7 @@ enum class MergeOutcome {
   kCompleted,    // the output file is in place
   kNoSegment,    // nothing at the start number; nothing written
   kWriteFailed,  // a chunk or the output could not be written
-  kReadFailed,   // a chunk written by this run could not be read back
+  kReadFailed,   // the first chunk could not be read back into the output
 };
 
 class MergeJob {
@@ -58,7 +58,9 @@ class MergeJob {
  private:
   MergeOutcome Fail(MergeOutcome outcome, std::string_view text_prefix,
                     std::string_view file_name);
-  MergeOutcome AssembleChunks(int32_t chunk_count);
+  // Starts the output with a chunk already written; kCompleted on success.
+  MergeOutcome CopyChunkInto(StagingFile& output,
+                             const std::string& chunk_name);
   std::string PathOf(std::string_view file_name) const;
 
   FieldOperations& fields_;

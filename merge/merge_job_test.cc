@@ -281,13 +281,20 @@ TEST_F(MergeJobTest, FailedOutputWriteIsReported) {
   ExpectNoStagingLeft();
 }
 
-// A file system that really runs out of space. Mounting needs root; CI runs
-// as root.
-class FullDiskTest : public MergeJobTest {
+// A file system that really runs out of space: 4 MiB, most of it taken by
+// the segments. Mounting needs root; CI runs as root.
+struct FullDiskCase {
+  std::vector<size_t> segments;
+  uint64_t threshold;
+  const char* status;
+};
+
+class FullDiskTest : public MergeJobTest,
+                     public testing::WithParamInterface<FullDiskCase> {
  protected:
   void SetUp() override {
-    if (geteuid() != 0 || mount("segjoin-test", dir_.path().c_str(), "tmpfs", 0,
-                                "size=256k") != 0)
+    if (geteuid() != 0 ||
+        mount("segjoin-test", dir_.path().c_str(), "tmpfs", 0, "size=4m") != 0)
       GTEST_SKIP() << "cannot mount a small file system here";
     mounted_ = true;
   }
@@ -297,33 +304,34 @@ class FullDiskTest : public MergeJobTest {
   bool mounted_ = false;
 };
 
-TEST_F(FullDiskTest, DiskFullNamesTheFileTheDataWasFor) {
-  // 150 KiB of segments leave too little room to stage them again.
-  WriteSeries({50 << 10, 50 << 10, 50 << 10});
+TEST_P(FullDiskTest, NamesTheFileTheLostDataWasFor) {
+  WriteSeries(GetParam().segments);
   WriteFileOrDie(dir_.Path("合成音频.mp3"), "earlier output");
   FakeFields fields(std::string(kPrefix), "1");
 
-  EXPECT_EQ(Run(fields), MergeOutcome::kWriteFailed);
+  EXPECT_EQ(Run(fields, GetParam().threshold), MergeOutcome::kWriteFailed);
 
-  EXPECT_EQ(fields.statuses.back(), "写入失败：合成音频.mp3");
+  EXPECT_EQ(fields.statuses.back(), GetParam().status);
   EXPECT_EQ(Output(), "earlier output");
   ExpectNoStagingLeft();
 }
 
-TEST_F(FullDiskTest, DiskFullWhileStagingNamesTheChunk) {
-  // The first chunk fits in the space left; the second does not.
-  const auto segments = WriteSeries({50 << 10, 50 << 10, 50 << 10});
-  FakeFields fields(std::string(kPrefix), "1");
+constexpr size_t kKiB = 1024;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FullDiskTest,
+    testing::Values(
+        // The first segment already fails; the series decides its fate.
+        FullDiskCase{{1536 * kKiB, 1536 * kKiB},
+                     MergeJob::kChunkThreshold,
+                     "写入失败：合成音频.mp3"},
+        FullDiskCase{
+            {1536 * kKiB, 1536 * kKiB}, 1024 * kKiB, "写入失败：合成音频1.mp3"},
+        // The first chunk and its copy in the output fit; the next does not.
+        FullDiskCase{{300 * kKiB, 300 * kKiB, 1536 * kKiB},
+                     500 * kKiB,
+                     "写入失败：合成音频2.mp3"}));
 
-  EXPECT_EQ(Run(fields, /*threshold=*/40 << 10), MergeOutcome::kWriteFailed);
-
-  EXPECT_EQ(fields.statuses.back(), "写入失败：合成音频2.mp3");
-  EXPECT_EQ(Chunk(1), segments[0]);
-  EXPECT_FALSE(FileExists(dir_.Path("合成音频.mp3")));
-  ExpectNoStagingLeft();
-}
-
-// Removes the first chunk just before the output is assembled, as another
+// Removes the first chunk just before the output starts from it, as another
 // program might.
 class ChunkRemovingFileSystem : public FileSystem {
  public:
@@ -333,17 +341,15 @@ class ChunkRemovingFileSystem : public FileSystem {
   }
   std::unique_ptr<StagingFile> CreateStagingFile(
       const std::string& directory) override {
-    if (FileExists(chunk_) && ++chunk_seen_ > 1)
-      std::filesystem::remove(chunk_);
+    if (FileExists(chunk_)) std::filesystem::remove(chunk_);
     return RealFileSystem().CreateStagingFile(directory);
   }
 
  private:
   const std::string chunk_;
-  int chunk_seen_ = 0;
 };
 
-TEST_F(MergeJobTest, ChunkMissingAtAssemblyIsReported) {
+TEST_F(MergeJobTest, ChunkMissingWhenReadBackIsReported) {
   WriteSeries({600, 600});
   ChunkRemovingFileSystem file_system(dir_.Path("合成音频1.mp3"));
   FakeFields fields(std::string(kPrefix), "1");

@@ -17,6 +17,7 @@
 
 #include "merge/naming.h"
 #include "merge/platform.h"
+#include "merge/write_buffer.h"
 
 namespace segjoin {
 
@@ -108,18 +109,25 @@ class ReadLease {
 class PosixStagingFile : public StagingFile {
  public:
   PosixStagingFile(int fd, std::string path)
-      : fd_(fd), path_(std::move(path)) {}
+      : fd_(fd),
+        path_(std::move(path)),
+        buffer_([this](const char* data, size_t size) {
+          return WriteAll(fd_.get(), data, size);
+        }) {}
   ~PosixStagingFile() override {
     if (!committed_) unlink(path_.c_str());
   }
 
   bool Append(const char* data, size_t size) override {
-    failed_ = failed_ || !WriteAll(fd_.get(), data, size);
+    failed_ = failed_ || !buffer_.Append(data, size);
     return !failed_;
   }
 
   CopyStatus AppendFileContents(const std::string& path) override {
-    if (failed_) return CopyStatus::kWriteFailed;
+    if (failed_ || !buffer_.Flush()) {
+      failed_ = true;
+      return CopyStatus::kWriteFailed;
+    }
     FileDescriptor source(OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!source.valid()) return CopyStatus::kReadFailed;
     const CopyStatus status = CopyFrom(source.get());
@@ -128,6 +136,7 @@ class PosixStagingFile : public StagingFile {
   }
 
   bool CommitAs(const std::string& path) override {
+    failed_ = failed_ || !buffer_.Flush();
     const bool closed = fd_.Close();
     if (failed_ || !closed || rename(path_.c_str(), path.c_str()) != 0) {
       failed_ = true;
@@ -139,18 +148,6 @@ class PosixStagingFile : public StagingFile {
 
  private:
   CopyStatus CopyFrom(int source) {
-    // The kernel copies between files without bringing the data up to us.
-    for (;;) {
-      const ssize_t copied =
-          copy_file_range(source, nullptr, fd_.get(), nullptr, 1 << 30, 0);
-      if (copied == 0) return CopyStatus::kOk;
-      if (copied > 0) continue;
-      if (errno == EINTR) continue;
-      if (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
-          errno == EOPNOTSUPP || errno == EBADF)
-        break;  // not offered here: copy by hand from where it stopped
-      return errno == EIO ? CopyStatus::kReadFailed : CopyStatus::kWriteFailed;
-    }
     std::unique_ptr<char[]> block(new char[kCopyBlockSize]);
     for (;;) {
       const ssize_t got = read(source, block.get(), kCopyBlockSize);
@@ -166,6 +163,7 @@ class PosixStagingFile : public StagingFile {
 
   FileDescriptor fd_;
   const std::string path_;
+  WriteBuffer buffer_;
   bool failed_ = false;
   bool committed_ = false;
 };

@@ -9,6 +9,7 @@
 #include "merge/naming.h"
 #include "merge/platform.h"
 #include "merge/win32_text.h"
+#include "merge/write_buffer.h"
 
 namespace segjoin {
 
@@ -62,7 +63,11 @@ bool WriteAll(HANDLE file, const char* data, size_t size) {
 class Win32StagingFile : public StagingFile {
  public:
   Win32StagingFile(HANDLE file, std::string path)
-      : file_(file), path_(std::move(path)) {}
+      : file_(file),
+        path_(std::move(path)),
+        buffer_([this](const char* data, size_t size) {
+          return WriteAll(file_.get(), data, size);
+        }) {}
   ~Win32StagingFile() override {
     if (!committed_) {
       if (file_.valid()) file_.Close();
@@ -71,7 +76,7 @@ class Win32StagingFile : public StagingFile {
   }
 
   bool Append(const char* data, size_t size) override {
-    failed_ = failed_ || !WriteAll(file_.get(), data, size);
+    failed_ = failed_ || !buffer_.Append(data, size);
     return !failed_;
   }
 
@@ -90,6 +95,7 @@ class Win32StagingFile : public StagingFile {
   }
 
   bool CommitAs(const std::string& path) override {
+    failed_ = failed_ || !buffer_.Flush();
     const bool closed = file_.Close();
     if (failed_ || !closed ||
         !MoveFileExW(Widen(path_).c_str(), Widen(path).c_str(),
@@ -104,6 +110,7 @@ class Win32StagingFile : public StagingFile {
  private:
   Handle file_;
   const std::string path_;
+  WriteBuffer buffer_;
   bool failed_ = false;
   bool committed_ = false;
 };
