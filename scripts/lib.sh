@@ -2,6 +2,10 @@
 
 # The Linux build and its tests.
 LINUX_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev)
+# The Qt window, and a CJK font so that its Chinese captions show as text.
+QT_PACKAGES=(qt6-base-dev fonts-wqy-microhei)
+# The window's process test drives the real program on a virtual display.
+QT_TEST_PACKAGES=(xvfb xdotool)
 
 apt_updated=""
 ensure_packages() {
