@@ -20,6 +20,19 @@ std::string ChunkFileName(int32_t number) {
   return name;
 }
 
+std::string StagingFileName(unsigned long process_id, unsigned counter,
+                            unsigned long clock) {
+  std::string name(".");
+  name += kOutputStem;
+  for (unsigned long part :
+       {process_id, static_cast<unsigned long>(counter), clock % 1000000}) {
+    name += '-';
+    name += std::to_string(part);
+  }
+  name += ".part";
+  return name;
+}
+
 std::string JoinPath(std::string_view directory, std::string_view name) {
   std::string path(directory);
   path += kPathSeparator;

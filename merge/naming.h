@@ -21,6 +21,12 @@ std::string SegmentFileName(std::string_view prefix, int32_t number);
 // "合成音频" + decimal(number) + ".mp3".
 std::string ChunkFileName(int32_t number);
 
+// A hidden name for data on its way to a chunk or the output, unique for
+// the process, a per-process counter and a clock reading, so that two jobs or
+// two programs never share one.
+std::string StagingFileName(unsigned long process_id, unsigned counter,
+                            unsigned long clock);
+
 // directory + one separator + name.
 std::string JoinPath(std::string_view directory, std::string_view name);
 

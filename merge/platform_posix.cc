@@ -201,17 +201,13 @@ class PosixFileSystem : public FileSystem {
 
   std::unique_ptr<StagingFile> CreateStagingFile(
       const std::string& directory) override {
-    // Hidden, and unique per process and call, so that two jobs or two
-    // programs never share one.
     static std::atomic<unsigned> counter{0};
-    const auto clock = static_cast<unsigned long long>(
+    const auto clock = static_cast<unsigned long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string name = "." + std::string(kOutputStem) + "-" +
-                               std::to_string(getpid()) + "-" +
-                               std::to_string(counter++) + "-" +
-                               std::to_string(clock % 1000000) + ".part";
-      const std::string path = JoinPath(directory, name);
+      const std::string path = JoinPath(
+          directory, StagingFileName(static_cast<unsigned long>(getpid()),
+                                     counter++, clock));
       const int fd = OpenRetrying(
           path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd >= 0) return std::make_unique<PosixStagingFile>(fd, path);

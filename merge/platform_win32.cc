@@ -144,12 +144,9 @@ class Win32FileSystem : public FileSystem {
       const std::string& directory) override {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string name = "." + std::string(kOutputStem) + "-" +
-                               std::to_string(GetCurrentProcessId()) + "-" +
-                               std::to_string(counter++) + "-" +
-                               std::to_string(GetTickCount() % 1000000) +
-                               ".part";
-      const std::string path = JoinPath(directory, name);
+      const std::string path = JoinPath(
+          directory,
+          StagingFileName(GetCurrentProcessId(), counter++, GetTickCount()));
       // Shared with nobody while it is written.
       HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr,
                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
