@@ -7,14 +7,21 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <cstdio>
 #include <memory>
+#include <string_view>
+#include <thread>
 
 #include "merge/merge_job.h"
+#include "ui/fatal_error.h"
 #include "ui/layout.h"
 
 namespace segjoin {
@@ -37,6 +44,36 @@ QByteArray SegmentBytes(int seed, int size = 300) {
   QByteArray bytes(size, '\0');
   for (int i = 0; i < size; ++i) bytes[i] = char((seed * 31 + i * 7) % 251);
   return bytes;
+}
+
+// The fatal-error path ends the process, so it runs in a child: this test
+// program started again with one of these arguments.
+constexpr std::string_view kFatalErrorOnGuiThread =
+    "--fatal-error-on-gui-thread";
+constexpr std::string_view kFatalErrorOnJobThread =
+    "--fatal-error-on-job-thread";
+
+// Meets a fatal error on the thread that `mode` names. When the error box
+// shows, prints its icon and text and presses OK, as a user would.
+int RunFatalErrorChild(int argc, char** argv, std::string_view mode) {
+  QApplication application(argc, argv);
+  QTimer box_watch;
+  QObject::connect(&box_watch, &QTimer::timeout, [] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    std::printf("%d %s\n", int(box->icon()), box->text().toUtf8().constData());
+    std::fflush(stdout);
+    box->button(QMessageBox::Ok)->click();
+  });
+  box_watch.start(10);
+  QTimer::singleShot(0, [mode] {
+    const auto fail = [] { FatalError(OutOfMemoryMessage(123)); };
+    if (mode == kFatalErrorOnGuiThread)
+      fail();
+    else
+      std::thread(fail).detach();
+  });
+  return application.exec();  // only if the fatal error failed to end it
 }
 
 }  // namespace
@@ -68,6 +105,8 @@ class MainWindowTest : public QObject {
   void ClickDuringAJobIsIgnored();
   void PrefixEditedDuringAJobIsSeen();
   void JobOfADestroyedWindowTouchesNothing();
+  void FatalErrorShowsABoxThenExitsWithMinusOne_data();
+  void FatalErrorShowsABoxThenExitsWithMinusOne();
 
  private:
   QLineEdit* Field(ControlId id) const {
@@ -423,7 +462,35 @@ void MainWindowTest::JobOfADestroyedWindowTouchesNothing() {
   QCOMPARE(QDir(directory_->path()).entryList(QDir::Files), before);
 }
 
+void MainWindowTest::FatalErrorShowsABoxThenExitsWithMinusOne_data() {
+  QTest::addColumn<QString>("mode");
+  QTest::newRow("on the GUI thread") << FromUtf8(kFatalErrorOnGuiThread);
+  QTest::newRow("on a job's thread") << FromUtf8(kFatalErrorOnJobThread);
+}
+
+void MainWindowTest::FatalErrorShowsABoxThenExitsWithMinusOne() {
+  QFETCH(QString, mode);
+  QProcess child;
+  child.start(QCoreApplication::applicationFilePath(), {mode});
+  QVERIFY(child.waitForFinished(10000));
+  QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(child.exitCode(), 255);  // -1 as the shell sees it
+  const QString box_seen = QString::number(int(QMessageBox::Critical)) + " " +
+                           FromUtf8(OutOfMemoryMessage(123)) + "\n";
+  QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), box_seen);
+}
+
 }  // namespace segjoin
 
-QTEST_MAIN(segjoin::MainWindowTest)
+int main(int argc, char** argv) {
+  for (std::string_view mode :
+       {segjoin::kFatalErrorOnGuiThread, segjoin::kFatalErrorOnJobThread}) {
+    if (argc == 2 && argv[1] == mode)
+      return segjoin::RunFatalErrorChild(argc, argv, mode);
+  }
+  QApplication application(argc, argv);
+  segjoin::MainWindowTest test;
+  QTEST_SET_MAIN_SOURCE_PATH
+  return QTest::qExec(&test, argc, argv);
+}
 #include "main_window_test.moc"

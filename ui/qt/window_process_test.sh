@@ -30,6 +30,15 @@ fail() {
   exit 1
 }
 
+# Without a display there is no window: the fatal-error path ends the
+# program with exit code -1.
+code=0
+env -u WAYLAND_DISPLAY DISPLAY=:4095 QT_QPA_PLATFORM=xcb \
+  timeout 20 "$binary" 2>"$work/no-display.log" || code=$?
+[ "$code" -eq 255 ] ||
+  fail "no display: exit code $code: $(cat "$work/no-display.log")"
+echo "ok: no display: exit code -1"
+
 # Let the X server pick a free display number and tell it back.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
   2>"$work/xvfb.log" &
