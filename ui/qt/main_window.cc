@@ -1,6 +1,7 @@
 #include "ui/qt/main_window.h"
 
 #include <QGuiApplication>
+#include <QIcon>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,7 +21,6 @@
 
 #include "merge/merge_job.h"
 #include "ui/fatal_error.h"
-#include "ui/qt/app_icon.h"
 
 namespace segjoin {
 
@@ -210,7 +210,7 @@ MainWindow::MainWindow(std::string run_directory, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       run_directory_(std::move(run_directory)) {
   setWindowTitle(QString());
-  setWindowIcon(AppIcon());
+  setWindowIcon(QIcon(QStringLiteral(":/segjoin.ico")));
   setFixedSize(kClientWidth, kClientHeight);
   // The frame goes where the Windows program puts its 380 × 191 one; the
   // window manager's frame is about as large, so the window sits centred.

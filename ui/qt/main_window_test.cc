@@ -218,7 +218,9 @@ void MainWindowTest::WindowIsFixedCentredAndUntitled() {
   QCOMPARE(window_->minimumSize(), window_->size());
   QCOMPARE(window_->maximumSize(), window_->size());
   QVERIFY(window_->windowTitle().isEmpty());
-  QVERIFY(!window_->windowIcon().isNull());
+  // The icon file was found and read, all its sizes.
+  QVERIFY(window_->windowIcon().availableSizes().contains(QSize(16, 16)));
+  QVERIFY(window_->windowIcon().availableSizes().contains(QSize(256, 256)));
   const Qt::WindowFlags flags = window_->windowFlags();
   QVERIFY(flags & Qt::WindowMinimizeButtonHint);
   QVERIFY(flags & Qt::WindowCloseButtonHint);

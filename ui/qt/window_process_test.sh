@@ -57,7 +57,7 @@ mkdir "$work/app"
 cp "$binary" "$work/app/segjoin"
 
 start_program() {
-  "$work/app/segjoin" &
+  "$work/app/segjoin" "$@" &
   app_pid=$!
   window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" |
     head -n1) || fail "no window appeared"
@@ -79,7 +79,8 @@ expect_exit_code_0() {
   echo "ok: $1: exit code 0"
 }
 
-start_program
+# Arguments other than Qt's own are ignored.
+start_program --help 2023-05-201846011.mp3
 xdotool key Escape
 expect_exit_code_0 "Esc on the idle window"
 
