@@ -243,6 +243,7 @@ MainWindow::MainWindow(std::string run_directory, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+  // A job still running must not reach the fields destroyed here.
   if (running_job_) running_job_->WindowGone();
 }
 
