@@ -191,6 +191,11 @@ bool MainWindow::Create() {
                       kWindowOuterWidth, kWindowOuterHeight, nullptr, nullptr,
                       instance_, this) == nullptr)
     return false;
+  // Set on the window too, so that WM_GETICON answers with them.
+  SendMessageW(window_, WM_SETICON, ICON_BIG,
+               reinterpret_cast<LPARAM>(window_class.hIcon));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL,
+               reinterpret_cast<LPARAM>(window_class.hIconSm));
   for (const ControlLayout& layout : kMainWindowControls)
     if (!CreateControl(layout)) return false;
   return true;
