@@ -6,6 +6,10 @@ LINUX_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev)
 QT_PACKAGES=(qt6-base-dev fonts-wqy-microhei)
 # The window's process test drives the real program on a virtual display.
 QT_TEST_PACKAGES=(xvfb xdotool)
+# The Windows programs, cross-built, and their test under Wine on a virtual
+# display; Wine's own fonts draw the title bar, the CJK font the captions.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  binutils-mingw-w64-i686 wine64 fonts-wine xvfb fonts-wqy-microhei)
 
 apt_updated=""
 ensure_packages() {
@@ -28,4 +32,12 @@ ensure_packages() {
 build_linux() {
   cmake --preset linux >/dev/null
   cmake --build --preset linux
+}
+
+build_windows() {
+  local preset
+  for preset in win64 win32; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+  done
 }

@@ -271,25 +271,28 @@ class RunningProgram {
   }
 
  private:
+  struct WindowSearch {
+    DWORD process_id;
+    HWND found;
+  };
+
   // The program's window is the visible top-level window of its process that
   // holds a Start button.
+  static BOOL CALLBACK TakeIfProgramWindow(HWND window, LPARAM lparam) {
+    auto& search = *reinterpret_cast<WindowSearch*>(lparam);
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(window, &process_id);
+    if (process_id != search.process_id || !IsWindowVisible(window) ||
+        GetDlgItem(window, kStartButtonId) == nullptr)
+      return TRUE;
+    search.found = window;
+    return FALSE;
+  }
+
   HWND FindWindowOfProcess() const {
-    struct Search {
-      DWORD process_id;
-      HWND found;
-    } search{process_.dwProcessId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM lparam) -> BOOL {
-          auto& search = *reinterpret_cast<Search*>(lparam);
-          DWORD process_id = 0;
-          GetWindowThreadProcessId(window, &process_id);
-          if (process_id != search.process_id || !IsWindowVisible(window) ||
-              GetDlgItem(window, kStartButtonId) == nullptr)
-            return TRUE;
-          search.found = window;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{process_.dwProcessId, nullptr};
+    EnumWindows(&RunningProgram::TakeIfProgramWindow,
+                reinterpret_cast<LPARAM>(&search));
     return search.found;
   }
 
