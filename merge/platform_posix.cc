@@ -106,16 +106,39 @@ class ReadLease {
   bool writer_present_ = false;
 };
 
+// Opens a new file under a fresh staging name in `directory`; -1 on failure.
+// `path` receives the name.
+int CreateNamedStagingFile(const std::string& directory, std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  const auto clock = static_cast<unsigned long>(
+      std::chrono::steady_clock::now().time_since_epoch().count());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    path = JoinPath(directory,
+                    StagingFileName(static_cast<unsigned long>(getpid()),
+                                    counter++, clock));
+    const int fd = OpenRetrying(path.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// Data written before commit lives in a file without a name where the file
+// system allows it (O_TMPFILE), so that a program closed or killed mid-way
+// leaves nothing behind; elsewhere in a hidden file that is removed when the
+// staging file is dropped.
 class PosixStagingFile : public StagingFile {
  public:
-  PosixStagingFile(int fd, std::string path)
+  // `path` is empty for a file without a name.
+  PosixStagingFile(int fd, std::string directory, std::string path)
       : fd_(fd),
+        directory_(std::move(directory)),
         path_(std::move(path)),
         buffer_([this](const char* data, size_t size) {
           return WriteAll(fd_.get(), data, size);
         }) {}
   ~PosixStagingFile() override {
-    if (!committed_) unlink(path_.c_str());
+    if (!committed_ && !path_.empty()) unlink(path_.c_str());
   }
 
   bool Append(const char* data, size_t size) override {
@@ -136,7 +159,7 @@ class PosixStagingFile : public StagingFile {
   }
 
   bool CommitAs(const std::string& path) override {
-    failed_ = failed_ || !buffer_.Flush();
+    failed_ = failed_ || !buffer_.Flush() || (path_.empty() && !GiveName());
     const bool closed = fd_.Close();
     if (failed_ || !closed || rename(path_.c_str(), path.c_str()) != 0) {
       failed_ = true;
@@ -161,8 +184,28 @@ class PosixStagingFile : public StagingFile {
     }
   }
 
+  // Links the nameless file under a staging name; the final move is then a
+  // rename like any other, which replaces an existing file.
+  bool GiveName() {
+    const std::string fd_path = "/proc/self/fd/" + std::to_string(fd_.get());
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string path = JoinPath(
+          directory_,
+          StagingFileName(static_cast<unsigned long>(getpid()), counter++, 0));
+      if (linkat(AT_FDCWD, fd_path.c_str(), AT_FDCWD, path.c_str(),
+                 AT_SYMLINK_FOLLOW) == 0) {
+        path_ = std::move(path);
+        return true;
+      }
+      if (errno != EEXIST) return false;
+    }
+    return false;
+  }
+
   FileDescriptor fd_;
-  const std::string path_;
+  const std::string directory_;
+  std::string path_;
   WriteBuffer buffer_;
   bool failed_ = false;
   bool committed_ = false;
@@ -201,19 +244,18 @@ class PosixFileSystem : public FileSystem {
 
   std::unique_ptr<StagingFile> CreateStagingFile(
       const std::string& directory) override {
-    static std::atomic<unsigned> counter{0};
-    const auto clock = static_cast<unsigned long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string path = JoinPath(
-          directory, StagingFileName(static_cast<unsigned long>(getpid()),
-                                     counter++, clock));
-      const int fd = OpenRetrying(
-          path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) return std::make_unique<PosixStagingFile>(fd, path);
-      if (errno != EEXIST) return nullptr;
-    }
-    return nullptr;
+    const int nameless =
+        OpenRetrying(directory.empty() ? "/" : directory.c_str(),
+                     O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (nameless >= 0)
+      return std::make_unique<PosixStagingFile>(nameless, directory, "");
+    // Only a file system without nameless files gets a second try.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+      return nullptr;
+    std::string path;
+    const int fd = CreateNamedStagingFile(directory, path);
+    if (fd < 0) return nullptr;
+    return std::make_unique<PosixStagingFile>(fd, directory, path);
   }
 };
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -89,12 +90,28 @@ TEST_F(PosixFileSystemTest, StagingFileAppearsOnlyWhenCommitted) {
   EXPECT_EQ(info.st_mode & 0666, 0666 & ~DefaultUmask());
 }
 
-TEST_F(PosixFileSystemTest, AbandonedStagingFileIsRemoved) {
+TEST_F(PosixFileSystemTest, AbandonedStagingFileLeavesNothing) {
   auto staging = RealFileSystem().CreateStagingFile(dir_.path());
   ASSERT_NE(staging, nullptr);
-  ASSERT_TRUE(staging->Append("data", 4));
-  EXPECT_EQ(dir_.List().size(), 1u);
+  ASSERT_TRUE(staging->Append(PatternBytes(2 << 20, 3).data(), 2 << 20));
   staging.reset();
+  EXPECT_TRUE(dir_.List().empty());
+}
+
+TEST_F(PosixFileSystemTest, ProgramEndingMidWriteLeavesNothing) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Ends the way a closed window ends a running job: no destructors.
+    auto staging = RealFileSystem().CreateStagingFile(dir_.path());
+    const bool written =
+        staging && staging->Append(PatternBytes(2 << 20, 3).data(), 2 << 20);
+    _exit(written ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
   EXPECT_TRUE(dir_.List().empty());
 }
 

@@ -60,6 +60,13 @@ bool WriteAll(HANDLE file, const char* data, size_t size) {
   return true;
 }
 
+bool SetDeleteOnClose(HANDLE file, bool delete_on_close) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = delete_on_close;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                    sizeof disposition) != 0;
+}
+
 class Win32StagingFile : public StagingFile {
  public:
   Win32StagingFile(HANDLE file, std::string path)
@@ -95,7 +102,8 @@ class Win32StagingFile : public StagingFile {
   }
 
   bool CommitAs(const std::string& path) override {
-    failed_ = failed_ || !buffer_.Flush();
+    failed_ =
+        failed_ || !buffer_.Flush() || !SetDeleteOnClose(file_.get(), false);
     const bool closed = file_.Close();
     if (failed_ || !closed ||
         !MoveFileExW(Widen(path_).c_str(), Widen(path).c_str(),
@@ -148,10 +156,16 @@ class Win32FileSystem : public FileSystem {
           directory,
           StagingFileName(GetCurrentProcessId(), counter++, GetTickCount()));
       // Shared with nobody while it is written.
-      HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (file != INVALID_HANDLE_VALUE)
+      HANDLE file =
+          CreateFileW(Widen(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (file != INVALID_HANDLE_VALUE) {
+        // Marked for deletion until committed, so that a program closed or
+        // killed mid-way leaves nothing behind. Where the mark cannot be set,
+        // dropping the staging file still removes it.
+        SetDeleteOnClose(file, true);
         return std::make_unique<Win32StagingFile>(file, path);
+      }
       if (GetLastError() != ERROR_FILE_EXISTS) return nullptr;
     }
     return nullptr;

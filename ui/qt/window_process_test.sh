@@ -95,9 +95,10 @@ start_program
 # Shift+Tab goes from Start to the start-number field; Tab comes back.
 xdotool key shift+Tab type 1
 xdotool key Tab space
-# The job stages its output in a hidden file as soon as it has a segment.
+# The job keeps its staging file open in the folder as soon as it has a
+# segment (a file without a name where the file system allows it).
 job_started() {
-  [ -n "$(find "$work/app" -maxdepth 1 -type f -name '.*' -print -quit)" ]
+  find "/proc/$app_pid/fd" -lname "$work/app/*" 2>/dev/null | grep -q .
 }
 for _ in $(seq 100); do
   job_started && break
@@ -109,3 +110,6 @@ expect_exit_code_0 "Esc during a job"
 [ "$(cat "$work/app/合成音频.mp3")" = "an earlier output" ] ||
   fail "the job was not cut short, or the earlier output changed"
 echo "ok: the earlier output is unchanged"
+[ -z "$(find "$work/app" -maxdepth 1 -name '*.part' -print -quit)" ] ||
+  fail "the job cut short left its staging file behind"
+echo "ok: nothing left behind"
