@@ -300,6 +300,37 @@ class RunningProgram {
   HWND window_ = nullptr;
 };
 
+// Checks that the program ends with exit code 0 within `timeout_ms`.
+void ExpectCleanExit(const RunningProgram& program, std::string_view what,
+                     int timeout_ms = 10 * kSecond) {
+  const std::optional<DWORD> code = program.WaitForExit(timeout_ms);
+  Expect(code == 0u, what,
+         code ? "exit code " + std::to_string(*code) : "still running");
+}
+
+POINT CentreOf(HWND window) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+// Clicks the left mouse button at a point of the screen, through the
+// system's input as a mouse would.
+void ClickAt(POINT point) {
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = (point.x * 65535 + width / 2) / (width - 1);
+    input.mi.dy = (point.y * 65535 + height / 2) / (height - 1);
+  }
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  SendInput(3, inputs, sizeof(INPUT));
+}
+
 // The segment number a progress text names, or -1 for any other text.
 long long ProgressNumber(const std::string& text) {
   const std::string head =
@@ -479,8 +510,28 @@ void CheckKeyboard(const RunningProgram& program) {
   Expect(program.Status().empty(), "Enter does nothing",
          "status " + Quoted(program.Status()));
 
-  PressKeys({VK_SHIFT, VK_ESCAPE});
-  Expect(!program.WaitForExit(500).has_value(), "Shift+Esc does not close");
+  for (WORD modifier : {VK_SHIFT, VK_CONTROL}) {
+    PressKeys({modifier, VK_ESCAPE});
+    Expect(!program.WaitForExit(500).has_value(),
+           "Esc with " + std::string(modifier == VK_SHIFT ? "Shift" : "Ctrl") +
+               " does not close");
+  }
+}
+
+// A click on the band above an edit box's text line leaves the focus where
+// it was; a click on the line itself gives the box the focus.
+void CheckEditBands(const RunningProgram& program) {
+  HWND start = program.control(kStartButtonId);
+  HWND prefix = program.control(kPrefixFieldId);
+  ClickAt(CentreOf(start));
+  Expect(program.WaitForFocusOn(start), "a click on Start focuses it");
+  RECT box;
+  GetWindowRect(prefix, &box);
+  ClickAt({(box.left + box.right) / 2, box.top + 4});
+  Sleep(300);
+  Expect(program.Focus() == start, "a click on a field's band takes no caret");
+  ClickAt({(box.left + box.right) / 2, (box.top + box.bottom) / 2});
+  Expect(program.WaitForFocusOn(prefix), "a click on the text line does");
 }
 
 void CheckTypingFilter(const RunningProgram& program) {
@@ -532,10 +583,9 @@ void StartUpAndKeys(const std::wstring& program_path) {
   CheckControls(program);
   CheckKeyboard(program);
   CheckTypingFilter(program);
+  CheckEditBands(program);
   PressKeys({VK_ESCAPE});
-  const std::optional<DWORD> code = program.WaitForExit(10 * kSecond);
-  Expect(code == 0u, "Esc ends the program with exit code 0",
-         code ? std::to_string(*code) : "still running");
+  ExpectCleanExit(program, "Esc ends the program with exit code 0");
 }
 
 void SmallSeries(const std::wstring& program_path) {
@@ -558,9 +608,7 @@ void SmallSeries(const std::wstring& program_path) {
   Expect(folder.Output() == expected, "output is the segments joined");
 
   SendMessageW(program.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
-  const std::optional<DWORD> code = program.WaitForExit(10 * kSecond);
-  Expect(code == 0u, "Close from the system menu: exit code 0",
-         code ? std::to_string(*code) : "still running");
+  ExpectCleanExit(program, "Close from the system menu: exit code 0");
 }
 
 void LongSeries(const std::wstring& program_path) {
@@ -621,9 +669,8 @@ void LongSeries(const std::wstring& program_path) {
   program.ClickStart();
   WaitFor([&] { return ProgressNumber(program.Status()) >= 2; }, 30 * kSecond);
   PressKeys({VK_ESCAPE});
-  const std::optional<DWORD> code = program.WaitForExit(5 * kSecond);
-  Expect(code == 0u, "Esc during a job: exit code 0 within 5 s",
-         code ? std::to_string(*code) : "still running");
+  ExpectCleanExit(program, "Esc during a job: exit code 0 within 5 s",
+                  5 * kSecond);
   Expect(folder.Output() == expected,
          "the abandoned job left the earlier output whole");
 }
@@ -638,10 +685,21 @@ void EmptyFolder(const std::wstring& program_path) {
   Expect(!texts.empty() && texts.back() == kNoSegmentText,
          "an empty folder gives \"处理有问题，请检测\"", Joined(texts));
   Expect(!folder.Output().has_value(), "and writes no output");
-  SendMessageW(program.window(), WM_CLOSE, 0, 0);
-  const std::optional<DWORD> code = program.WaitForExit(10 * kSecond);
-  Expect(code == 0u, "close box: exit code 0",
-         code ? std::to_string(*code) : "still running");
+  PressKeys({VK_MENU, VK_F4});
+  ExpectCleanExit(program, "Alt+F4: exit code 0");
+}
+
+void TwoCopies(const std::wstring& program_path) {
+  TestFolder first_folder(program_path, L"first");
+  TestFolder second_folder(program_path, L"second");
+  RunningProgram first(first_folder);
+  RunningProgram second(second_folder);
+  Expect(first.window() != nullptr && second.window() != nullptr,
+         "two copies run side by side");
+  SendMessageW(first.window(), WM_CLOSE, 0, 0);
+  SendMessageW(second.window(), WM_CLOSE, 0, 0);
+  ExpectCleanExit(first, "first copy closed: exit code 0");
+  ExpectCleanExit(second, "second copy closed: exit code 0");
 }
 
 std::wstring ProgramBesideThisOne() {
@@ -670,6 +728,7 @@ int wmain(int argc, wchar_t** argv) {
       {"a short series", SmallSeries},
       {"a long series", LongSeries},
       {"an empty folder", EmptyFolder},
+      {"two copies", TwoCopies},
   };
   for (const auto& scenario : scenarios) {
     std::printf("# %s\n", scenario.name);
