@@ -247,10 +247,20 @@ LRESULT CALLBACK MainWindow::WindowProcedure(HWND window, UINT message,
   if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
   // An exception must not cross the system's frames: running out of memory
   // here ends the program through the fatal error path instead.
-  LRESULT result = 0;
-  RunOrDieOnOutOfMemory(
-      [&] { result = self->HandleMessage(message, wparam, lparam); });
-  return result;
+  // The lambda holds one reference, so that wrapping it allocates nothing
+  // for each message.
+  struct Call {
+    MainWindow* self;
+    UINT message;
+    WPARAM wparam;
+    LPARAM lparam;
+    LRESULT result;
+  } call{self, message, wparam, lparam, 0};
+  RunOrDieOnOutOfMemory([&call] {
+    call.result =
+        call.self->HandleMessage(call.message, call.wparam, call.lparam);
+  });
+  return call.result;
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {

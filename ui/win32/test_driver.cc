@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -198,19 +199,26 @@ void PressKeys(std::initializer_list<WORD> keys) {
 
 class RunningProgram {
  public:
+  // What the program shows first, by which it is found.
+  enum class FirstWindow { kMainWindow, kMessageBox };
+
   // Starts the program asking for a minimised window, from a current
   // directory other than its own.
-  explicit RunningProgram(const TestFolder& folder) {
+  explicit RunningProgram(const TestFolder& folder)
+      : RunningProgram(folder.program(), L"", FirstWindow::kMainWindow) {}
+
+  RunningProgram(const std::wstring& program, const std::wstring& arguments,
+                 FirstWindow first_window)
+      : first_window_(first_window) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWMINNOACTIVE;
-    std::wstring command_line = L"\"" + folder.program() + L"\"";
+    std::wstring command_line = L"\"" + program + L"\" " + arguments;
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    if (!CreateProcessW(folder.program().c_str(), command_line.data(), nullptr,
-                        nullptr, FALSE, 0, nullptr, temp, &startup,
-                        &process_)) {
+    if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr,
+                        FALSE, 0, nullptr, temp, &startup, &process_)) {
       process_ = {};
       return;
     }
@@ -273,29 +281,36 @@ class RunningProgram {
  private:
   struct WindowSearch {
     DWORD process_id;
+    FirstWindow kind;
     HWND found;
   };
 
-  // The program's window is the visible top-level window of its process that
-  // holds a Start button.
+  // A visible top-level window of the process: the main window holds a
+  // Start button, a message box is of the dialog class.
   static BOOL CALLBACK TakeIfProgramWindow(HWND window, LPARAM lparam) {
     auto& search = *reinterpret_cast<WindowSearch*>(lparam);
     DWORD process_id = 0;
     GetWindowThreadProcessId(window, &process_id);
-    if (process_id != search.process_id || !IsWindowVisible(window) ||
-        GetDlgItem(window, kStartButtonId) == nullptr)
+    if (process_id != search.process_id || !IsWindowVisible(window))
       return TRUE;
+    wchar_t class_name[16] = {};
+    GetClassNameW(window, class_name, 16);
+    const bool wanted = search.kind == FirstWindow::kMainWindow
+                            ? GetDlgItem(window, kStartButtonId) != nullptr
+                            : std::wstring_view(class_name) == L"#32770";
+    if (!wanted) return TRUE;
     search.found = window;
     return FALSE;
   }
 
   HWND FindWindowOfProcess() const {
-    WindowSearch search{process_.dwProcessId, nullptr};
+    WindowSearch search{process_.dwProcessId, first_window_, nullptr};
     EnumWindows(&RunningProgram::TakeIfProgramWindow,
                 reinterpret_cast<LPARAM>(&search));
     return search.found;
   }
 
+  const FirstWindow first_window_;
   PROCESS_INFORMATION process_{};
   HWND window_ = nullptr;
 };
@@ -702,11 +717,39 @@ void TwoCopies(const std::wstring& program_path) {
   ExpectCleanExit(second, "second copy closed: exit code 0");
 }
 
-std::wstring ProgramBesideThisOne() {
+std::wstring ProgramBesideThisOne(std::wstring_view name) {
   wchar_t path[MAX_PATH];
   const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring own(path, length);
-  return own.substr(0, own.rfind(L'\\')) + L"\\segjoin.exe";
+  return own.substr(0, own.rfind(L'\\') + 1) + std::wstring(name);
+}
+
+BOOL CALLBACK CollectText(HWND control, LPARAM texts) {
+  reinterpret_cast<std::string*>(texts)->append(WindowText(control) + "\n");
+  return TRUE;
+}
+
+// The fatal error path, as a job thread meets it when memory runs out: the
+// probe asks for more than any machine has, through the program's own
+// allocation and error code.
+void FatalErrorBox(const std::wstring&) {
+  const std::string bytes =
+      std::to_string(std::numeric_limits<size_t>::max() / 2);
+  RunningProgram probe(ProgramBesideThisOne(L"segjoin_fatal_error_probe.exe"),
+                       Widen(bytes), RunningProgram::FirstWindow::kMessageBox);
+  HWND box = probe.window();
+  if (!Expect(box != nullptr, "an error box appears")) return;
+  std::string texts;
+  EnumChildWindows(box, &CollectText, reinterpret_cast<LPARAM>(&texts));
+  Expect(texts.find("内存不足") != std::string::npos &&
+             texts.find(bytes) != std::string::npos,
+         "it names the failure and the bytes asked for", texts);
+  Expect(GetWindow(box, GW_OWNER) == nullptr, "it is owned by no window");
+  Expect(!probe.WaitForExit(500).has_value(), "the program waits for OK");
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  const std::optional<DWORD> code = probe.WaitForExit(10 * kSecond);
+  Expect(code == static_cast<DWORD>(-1), "then ends with exit code -1",
+         code ? std::to_string(*code) : "still running");
 }
 
 }  // namespace
@@ -715,7 +758,7 @@ std::wstring ProgramBesideThisOne() {
 int wmain(int argc, wchar_t** argv) {
   using namespace segjoin;
   const std::wstring program =
-      argc > 1 ? std::wstring(argv[1]) : ProgramBesideThisOne();
+      argc > 1 ? std::wstring(argv[1]) : ProgramBesideThisOne(L"segjoin.exe");
   if (!FileExists(program)) {
     std::printf("no program at %s\n", Narrow(program).c_str());
     return 2;
@@ -729,6 +772,7 @@ int wmain(int argc, wchar_t** argv) {
       {"a long series", LongSeries},
       {"an empty folder", EmptyFolder},
       {"two copies", TwoCopies},
+      {"the fatal error box", FatalErrorBox},
   };
   for (const auto& scenario : scenarios) {
     std::printf("# %s\n", scenario.name);
