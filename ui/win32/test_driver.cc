@@ -111,15 +111,22 @@ class TestFolder {
     CopyFileW(program.c_str(), program_.c_str(), FALSE);
   }
   ~TestFolder() {
+    for (const std::string& name : FileNames())
+      DeleteFileW(JoinPath(path_, name).c_str());
+    RemoveDirectoryW(path_.c_str());
+  }
+
+  std::vector<std::string> FileNames() const {
+    std::vector<std::string> names;
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        DeleteFileW((path_ + L"\\" + entry.cFileName).c_str());
-      } while (FindNextFileW(search, &entry));
-      FindClose(search);
-    }
-    RemoveDirectoryW(path_.c_str());
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        names.push_back(Narrow(entry.cFileName));
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return names;
   }
   const std::wstring& path() const { return path_; }
   const std::wstring& program() const { return program_; }
@@ -346,12 +353,17 @@ void ClickAt(POINT point) {
   SendInput(3, inputs, sizeof(INPUT));
 }
 
+// The number in a segment file name of the test series, or -1 for any
+// other name.
+long long SegmentNumber(std::string_view name) {
+  if (!name.starts_with(kPrefix) || !name.ends_with(kExtension)) return -1;
+  return std::atoll(std::string(name.substr(kPrefix.size())).c_str());
+}
+
 // The segment number a progress text names, or -1 for any other text.
-long long ProgressNumber(const std::string& text) {
-  const std::string head =
-      std::string(kProgressTextPrefix) + std::string(kPrefix);
-  if (text.rfind(head, 0) != 0) return -1;
-  return std::atoll(text.c_str() + head.size());
+long long ProgressNumber(std::string_view text) {
+  if (!text.starts_with(kProgressTextPrefix)) return -1;
+  return SegmentNumber(text.substr(kProgressTextPrefix.size()));
 }
 
 std::string Joined(const std::vector<std::string>& texts) {
@@ -688,6 +700,15 @@ void LongSeries(const std::wstring& program_path) {
                   5 * kSecond);
   Expect(folder.Output() == expected,
          "the abandoned job left the earlier output whole");
+  std::vector<std::string> unexpected;
+  for (const std::string& name : folder.FileNames()) {
+    const bool known = name == "segjoin.exe" || SegmentNumber(name) > 0 ||
+                       name == kOutputFileName || name == ChunkFileName(1) ||
+                       name == ChunkFileName(2);
+    if (!known) unexpected.push_back(name);
+  }
+  Expect(unexpected.empty(), "and left no other file behind",
+         Joined(unexpected));
 }
 
 void EmptyFolder(const std::wstring& program_path) {
