@@ -117,6 +117,11 @@ LRESULT CALLBACK EditSubclassProcedure(HWND edit, UINT message, WPARAM wparam,
                        SWP_NOACTIVATE);
       return result;
     }
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+      // The bands are frame: a click there must not reach the edit control,
+      // which might take it as a click on its text.
+      return 0;
     case WM_NCDESTROY:
       RemoveWindowSubclass(edit, EditSubclassProcedure, kEditSubclassId);
       break;
