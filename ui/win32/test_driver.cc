@@ -133,14 +133,15 @@ class TestFolder {
 
   // Writes segments first..last of `size` bytes each, every one with its own
   // content; returns them joined in order.
-  std::string WriteSeries(int first, int last, size_t size) const {
+  std::string WriteSeries(int first, int last, size_t size,
+                          std::string_view prefix = kPrefix) const {
     std::string joined;
     for (int number = first; number <= last; ++number) {
       std::string segment(size, '\0');
       for (size_t i = 0; i < size; ++i)
-        segment[i] =
-            static_cast<char>((number * 131 + i * 7 + (i >> 9)) & 0xff);
-      WriteFileBytes(JoinPath(path_, std::string(kPrefix) +
+        segment[i] = static_cast<char>(
+            (number * 131 + prefix.back() * 17 + i * 7 + (i >> 9)) & 0xff);
+      WriteFileBytes(JoinPath(path_, std::string(prefix) +
                                          std::to_string(number) + ".mp3"),
                      segment);
       joined += segment;
@@ -711,6 +712,44 @@ void LongSeries(const std::wstring& program_path) {
          Joined(unexpected));
 }
 
+// The job reads the prefix field afresh for every segment: an edit while it
+// runs takes effect from the next segment on.
+void PrefixEditedDuringJob(const std::wstring& program_path) {
+  TestFolder folder(program_path, L"edited");
+  const size_t segment_size = 1 << 20;
+  const int count = 40;
+  const std::string first_series =
+      folder.WriteSeries(1, count, segment_size, "A");
+  const std::string second_series =
+      folder.WriteSeries(1, count, segment_size, "B");
+  RunningProgram program(folder);
+  if (!Expect(program.window() != nullptr, "the window appears")) return;
+  SetText(program.control(kPrefixFieldId), "A");
+  SetText(program.control(kStartNumberFieldId), "1");
+  const std::string progress_a = std::string(kProgressTextPrefix) + "A";
+  const std::string progress_b = std::string(kProgressTextPrefix) + "B";
+  program.ClickStart();
+  WaitFor([&] { return program.Status().starts_with(progress_a); },
+          30 * kSecond);
+  SetText(program.control(kPrefixFieldId), "B");
+  const std::vector<std::string> texts =
+      program.StatusTextsUntil(kCompletedText, 60 * kSecond);
+  Expect(std::any_of(texts.begin(), texts.end(),
+                     [&](const std::string& text) {
+                       return text.starts_with(progress_b);
+                     }),
+         "progress texts follow the edited prefix", Joined(texts));
+  // Segments 1 to k of the first series, then k + 1 on of the second.
+  const std::optional<std::string> output = folder.Output();
+  bool switched = false;
+  for (int k = 1; k < count && output; ++k) {
+    const size_t split = k * segment_size;
+    switched = switched || *output == first_series.substr(0, split) +
+                                          second_series.substr(split);
+  }
+  Expect(switched, "the job reads the segments the edited prefix names");
+}
+
 void EmptyFolder(const std::wstring& program_path) {
   TestFolder folder(program_path, L"empty");
   RunningProgram program(folder);
@@ -791,6 +830,7 @@ int wmain(int argc, wchar_t** argv) {
       {"start-up, layout and keys", StartUpAndKeys},
       {"a short series", SmallSeries},
       {"a long series", LongSeries},
+      {"a prefix edited during a job", PrefixEditedDuringJob},
       {"an empty folder", EmptyFolder},
       {"two copies", TwoCopies},
       {"the fatal error box", FatalErrorBox},
