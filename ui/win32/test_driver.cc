@@ -538,6 +538,15 @@ void CheckKeyboard(const RunningProgram& program) {
   Expect(program.Status().empty(), "Enter does nothing",
          "status " + Quoted(program.Status()));
 
+  // Space on the focused button clicks it; this folder has no segments.
+  PressKeys({VK_SHIFT, VK_TAB});
+  program.WaitForFocusOn(start);
+  PressKeys({VK_SPACE});
+  Expect(
+      WaitFor([&] { return program.Status() == kNoSegmentText; }, 10 * kSecond),
+      "Space on Start starts a job", "status " + Quoted(program.Status()));
+  SetText(program.control(kStatusFieldId), "");
+
   for (WORD modifier : {VK_SHIFT, VK_CONTROL}) {
     PressKeys({modifier, VK_ESCAPE});
     Expect(!program.WaitForExit(500).has_value(),
