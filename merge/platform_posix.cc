@@ -71,40 +71,27 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
-// A read lease is refused with EAGAIN while any process has the file open
-// for writing: the POSIX stand-in for a share mode that denies writers. While
-// the lease is held, a writer's open() waits until it is released.
-class ReadLease {
- public:
-  explicit ReadLease(int fd) : fd_(fd) {
-    // Breaking a lease signals its holder with SIGIO, whose default action
-    // ends the process. We release leases within one read, so the signal
-    // carries nothing we need.
-    static std::once_flag ignore_sigio;
-    std::call_once(ignore_sigio, [] {
-      struct sigaction current {};
-      if (sigaction(SIGIO, nullptr, &current) == 0 &&
-          current.sa_handler == SIG_DFL) {
-        signal(SIGIO, SIG_IGN);
-      }
-    });
-    held_ = fcntl(fd_, F_SETLEASE, F_RDLCK) == 0;
-    // Other errors mean leases are unavailable here (file system without
-    // them, a file we do not own without CAP_LEASE): read without the check.
-    writer_present_ = !held_ && errno == EAGAIN;
-  }
-  ReadLease(const ReadLease&) = delete;
-  ReadLease& operator=(const ReadLease&) = delete;
-  ~ReadLease() {
-    if (held_) fcntl(fd_, F_SETLEASE, F_UNLCK);
-  }
-  bool writer_present() const { return writer_present_; }
-
- private:
-  int fd_;
-  bool held_ = false;
-  bool writer_present_ = false;
-};
+// Whether another program holds the file open for writing: the POSIX stand-in
+// for a share mode that denies writers. A read lease is refused with EAGAIN
+// while any process has the file open for writing; once granted, a writer's
+// open() waits until the lease goes with the close of `fd`, so nobody starts
+// writing during the read.
+bool HeldOpenForWriting(int fd) {
+  // Breaking a lease signals its holder with SIGIO, whose default action
+  // ends the process. Our leases last one read, so the signal carries
+  // nothing we need.
+  static std::once_flag ignore_sigio;
+  std::call_once(ignore_sigio, [] {
+    struct sigaction current {};
+    if (sigaction(SIGIO, nullptr, &current) == 0 &&
+        current.sa_handler == SIG_DFL) {
+      signal(SIGIO, SIG_IGN);
+    }
+  });
+  // Other errors mean leases are unavailable here (a file system without
+  // them, a file we do not own without CAP_LEASE): read without the check.
+  return fcntl(fd, F_SETLEASE, F_RDLCK) != 0 && errno == EAGAIN;
+}
 
 // Opens a new file under a fresh staging name in `directory`; -1 on failure.
 // `path` receives the name.
@@ -223,8 +210,7 @@ class PosixFileSystem : public FileSystem {
     struct stat info {};
     if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return;
     if (info.st_size == 0 || info.st_size > kLargestReadableFile) return;
-    ReadLease lease(fd.get());
-    if (lease.writer_present()) return;
+    if (HeldOpenForWriting(fd.get())) return;
 
     const auto size = static_cast<size_t>(info.st_size);
     if (!ResizeForContent(content, size)) return;
