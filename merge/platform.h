@@ -3,6 +3,7 @@
 #ifndef SEGJOIN_MERGE_PLATFORM_H_
 #define SEGJOIN_MERGE_PLATFORM_H_
 
+#include <optional>
 #include <string>
 
 #include "merge/file_system.h"
@@ -13,9 +14,9 @@ namespace segjoin {
 extern const char kPathSeparator;
 
 // The directory holding the running executable, without a trailing
-// separator ("" for a program in "/", "C:" for one in a drive root).
-// Empty if it cannot be found out.
-std::string RunDirectory();
+// separator ("" for a program in "/", "C:" for one in a drive root);
+// nothing if it cannot be found out.
+std::optional<std::string> RunDirectory();
 
 // Makes `directory` the process's current directory.
 bool ChangeCurrentDirectory(const std::string& directory);

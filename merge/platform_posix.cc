@@ -247,16 +247,17 @@ class PosixFileSystem : public FileSystem {
 
 }  // namespace
 
-std::string RunDirectory() {
+std::optional<std::string> RunDirectory() {
   std::vector<char> buffer(256);
   for (;;) {
     const ssize_t length =
         readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (length < 0) return "";
+    if (length < 0) return std::nullopt;
     if (static_cast<size_t>(length) < buffer.size()) {
       std::string path(buffer.data(), static_cast<size_t>(length));
       const size_t slash = path.rfind('/');
-      return slash == std::string::npos ? "" : path.substr(0, slash);
+      if (slash == std::string::npos) return std::nullopt;
+      return path.substr(0, slash);
     }
     buffer.resize(buffer.size() * 2);
   }

@@ -120,10 +120,11 @@ TEST_F(PosixFileSystemTest, StagingInMissingDirectoryFails) {
 }
 
 TEST(RunDirectoryTest, IsTheFolderOfTheExecutable) {
-  const std::string run_directory = RunDirectory();
-  ASSERT_FALSE(run_directory.empty());
-  EXPECT_NE(run_directory.back(), '/');
-  EXPECT_EQ(std::filesystem::path(run_directory),
+  const std::optional<std::string> run_directory = RunDirectory();
+  ASSERT_TRUE(run_directory.has_value());
+  ASSERT_FALSE(run_directory->empty());
+  EXPECT_NE(run_directory->back(), '/');
+  EXPECT_EQ(std::filesystem::path(*run_directory),
             std::filesystem::canonical("/proc/self/exe").parent_path());
 }
 

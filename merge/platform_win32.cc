@@ -174,12 +174,12 @@ class Win32FileSystem : public FileSystem {
 
 }  // namespace
 
-std::string RunDirectory() {
+std::optional<std::string> RunDirectory() {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, buffer.data(),
                                             static_cast<DWORD>(buffer.size()));
-    if (length == 0) return "";
+    if (length == 0) return std::nullopt;
     if (length < buffer.size()) {
       buffer.resize(length);
       break;
@@ -188,7 +188,8 @@ std::string RunDirectory() {
   }
   const std::string path = Narrow(buffer);
   const size_t backslash = path.rfind('\\');
-  return backslash == std::string::npos ? "" : path.substr(0, backslash);
+  if (backslash == std::string::npos) return std::nullopt;
+  return path.substr(0, backslash);
 }
 
 bool ChangeCurrentDirectory(const std::string& directory) {

@@ -13,6 +13,8 @@ namespace segjoin {
 // thread. Each window toolkit provides its own.
 [[noreturn]] void FatalError(const std::string& message);
 
+inline constexpr char kNoRunDirectoryMessage[] = "无法确定程序所在的文件夹";
+
 // "内存不足：无法分配 N 字节".
 std::string OutOfMemoryMessage(size_t bytes);
 

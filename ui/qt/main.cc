@@ -27,15 +27,17 @@ void HandleQtMessage(QtMsgType type, const QMessageLogContext& context,
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  const std::string run_directory = segjoin::RunDirectory();
+  const std::optional<std::string> run_directory = segjoin::RunDirectory();
   // The program works in its own directory. Jobs build absolute paths from
   // the run directory, so they do not depend on this.
-  segjoin::ChangeCurrentDirectory(run_directory);
+  if (run_directory) segjoin::ChangeCurrentDirectory(*run_directory);
 
   qt_message_handler = qInstallMessageHandler(HandleQtMessage);
   // Qt takes its own options from the command line; the program reads none.
   QApplication application(argc, argv);
-  segjoin::MainWindow window(run_directory);
+  // Without it, jobs would look for segments in some other folder.
+  if (!run_directory) segjoin::FatalError(segjoin::kNoRunDirectoryMessage);
+  segjoin::MainWindow window(*run_directory);
   window.show();
   window.raise();
   window.activateWindow();

@@ -1,6 +1,7 @@
 // Start-up, event loop and exit of the Windows program.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "merge/platform.h"
@@ -9,12 +10,16 @@
 #include "ui/win32/main_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Without it, jobs would look for segments in some other folder.
+  static const std::optional<std::string> run_directory =
+      segjoin::RunDirectory();
+  if (!run_directory) segjoin::FatalError(segjoin::kNoRunDirectoryMessage);
   // The job forms absolute paths; this only keeps the process from holding
   // on to whatever directory it was started from.
-  segjoin::ChangeCurrentDirectory(segjoin::RunDirectory());
+  segjoin::ChangeCurrentDirectory(*run_directory);
 
   // Lives until ExitProcess: job threads may still be using it then.
-  static segjoin::MainWindow window(instance);
+  static segjoin::MainWindow window(instance, *run_directory);
   segjoin::RunOrDieOnOutOfMemory([] {
     if (window.Create()) return;
     const DWORD error = GetLastError();

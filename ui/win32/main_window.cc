@@ -381,7 +381,7 @@ void MainWindow::OnStartClicked() {
 DWORD WINAPI MainWindow::RunJob(void* window) {
   auto* self = static_cast<MainWindow*>(window);
   RunOrDieOnOutOfMemory([self] {
-    MergeJob job(*self, RunDirectory());
+    MergeJob job(*self, self->run_directory_);
     job.Run();
   });
   self->job_running_ = false;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
 
 #include "merge/merge_job.h"
 #include "ui/layout.h"
@@ -15,7 +16,9 @@ namespace segjoin {
 
 class MainWindow : public FieldOperations {
  public:
-  explicit MainWindow(HINSTANCE instance) : instance_(instance) {}
+  // Jobs started from this window work on the files in `run_directory`.
+  MainWindow(HINSTANCE instance, std::string run_directory)
+      : instance_(instance), run_directory_(std::move(run_directory)) {}
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
@@ -49,6 +52,7 @@ class MainWindow : public FieldOperations {
   std::string ReadFieldText(ControlId id);
 
   const HINSTANCE instance_;
+  const std::string run_directory_;
   HWND window_ = nullptr;
   HWND focus_before_deactivation_ = nullptr;
   bool activated_before_ = false;
