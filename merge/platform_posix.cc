@@ -9,9 +9,11 @@
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -93,21 +95,23 @@ bool HeldOpenForWriting(int fd) {
   return fcntl(fd, F_SETLEASE, F_RDLCK) != 0 && errno == EAGAIN;
 }
 
-// Opens a new file under a fresh staging name in `directory`; -1 on failure.
-// `path` receives the name.
-int CreateNamedStagingFile(const std::string& directory, std::string& path) {
+// Calls `create` with fresh staging paths in `directory` until it succeeds,
+// and returns the path it took; nothing once it fails for another reason than
+// the name being taken.
+std::optional<std::string> TakeStagingName(
+    const std::string& directory,
+    const std::function<bool(const std::string& path)>& create) {
   static std::atomic<unsigned> counter{0};
   const auto clock = static_cast<unsigned long>(
       std::chrono::steady_clock::now().time_since_epoch().count());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    path = JoinPath(directory,
-                    StagingFileName(static_cast<unsigned long>(getpid()),
-                                    counter++, clock));
-    const int fd = OpenRetrying(path.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
+    std::string path = JoinPath(
+        directory, StagingFileName(static_cast<unsigned long>(getpid()),
+                                   counter++, clock));
+    if (create(path)) return path;
+    if (errno != EEXIST) return std::nullopt;
   }
-  return -1;
+  return std::nullopt;
 }
 
 // Data written before commit lives in a file without a name where the file
@@ -175,19 +179,14 @@ class PosixStagingFile : public StagingFile {
   // rename like any other, which replaces an existing file.
   bool GiveName() {
     const std::string fd_path = "/proc/self/fd/" + std::to_string(fd_.get());
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      std::string path = JoinPath(
-          directory_,
-          StagingFileName(static_cast<unsigned long>(getpid()), counter++, 0));
-      if (linkat(AT_FDCWD, fd_path.c_str(), AT_FDCWD, path.c_str(),
-                 AT_SYMLINK_FOLLOW) == 0) {
-        path_ = std::move(path);
-        return true;
-      }
-      if (errno != EEXIST) return false;
-    }
-    return false;
+    std::optional<std::string> path =
+        TakeStagingName(directory_, [&fd_path](const std::string& path) {
+          return linkat(AT_FDCWD, fd_path.c_str(), AT_FDCWD, path.c_str(),
+                        AT_SYMLINK_FOLLOW) == 0;
+        });
+    if (!path) return false;
+    path_ = std::move(*path);
+    return true;
   }
 
   FileDescriptor fd_;
@@ -238,10 +237,15 @@ class PosixFileSystem : public FileSystem {
     // Only a file system without nameless files gets a second try.
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
       return nullptr;
-    std::string path;
-    const int fd = CreateNamedStagingFile(directory, path);
-    if (fd < 0) return nullptr;
-    return std::make_unique<PosixStagingFile>(fd, directory, path);
+    int fd = -1;
+    std::optional<std::string> path =
+        TakeStagingName(directory, [&fd](const std::string& path) {
+          fd = OpenRetrying(path.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+          return fd >= 0;
+        });
+    if (!path) return nullptr;
+    return std::make_unique<PosixStagingFile>(fd, directory, std::move(*path));
   }
 };
 
